@@ -30,6 +30,15 @@ using OsChar = char;
 using OsString = std::basic_string<OsChar>;
 using OsStringView = std::basic_string_view<OsChar>;
 
+// Appended to a bare program name without extension ("tasklist") before it is
+// looked for in the search directories. Windows looks for "tasklist.exe";
+// POSIX executables carry no extension, so the name is looked for as it is.
+#if defined(_WIN32)
+inline constexpr OsStringView BARE_PROGRAM_SUFFIX = L".exe";
+#else
+inline constexpr OsStringView BARE_PROGRAM_SUFFIX = "";
+#endif
+
 // A failure from the OS (or from the backend itself, e.g. "program not
 // found"), already in display form: the system's text, then " (os error N)".
 struct SystemError {
@@ -66,6 +75,8 @@ class Platform {
   virtual std::expected<void, SystemError> rename_file(const OsString& from, const OsString& to) = 0;
   // Delete, read-only files included.
   virtual std::expected<void, SystemError> delete_file(const OsString& path) = 0;
+  // Whether anything answers to `path` (a directory counts too): the test
+  // the program search uses for each candidate.
   virtual bool file_exists(const OsString& path) = 0;
 
   // --- processes ---------------------------------------------------------
@@ -76,9 +87,14 @@ class Platform {
   virtual std::expected<ChildOutput, SystemError> run_captured(const OsString& program,
                                                                std::span<const OsString> arguments,
                                                                MonotonicTime deadline) = 0;
-  // Start `program` with no arguments, inheriting standard handles,
-  // environment and working directory; do not wait for it.
-  virtual std::expected<void, SystemError> launch(const OsString& program) = 0;
+  // Start the file `executable` with no arguments, inheriting standard
+  // handles, environment and working directory; do not wait for it.
+  // `as_given` is the program's name as the caller spelled it before the
+  // search turned it into `executable`; it is what the new process sees as
+  // its own name (argv[0] on POSIX, the quoted command line on Windows), so
+  // both backends show the relaunched program the same text.
+  virtual std::expected<void, SystemError> launch(const OsString& executable,
+                                                  const OsString& as_given) = 0;
 
   // --- where programs are looked for --------------------------------------
   virtual OsString own_directory() = 0;
@@ -107,6 +123,12 @@ std::unique_ptr<Platform> make_native_platform();
 // are refused at the command line, so the driver only sees valid UTF-16).
 std::string to_utf8(OsStringView text);
 OsString from_utf8(std::string_view text);
+
+// Whether `text` is valid Unicode in the OS's encoding (well-formed UTF-8 on
+// POSIX, UTF-16 without unpaired surrogates on Windows). The command line
+// refuses arguments that are not, so every message and status file the
+// program writes is valid UTF-8.
+bool is_valid_text(OsStringView text);
 
 // Join a directory and a file name with the OS's separator.
 OsString join_path(const OsString& directory, OsStringView name);
