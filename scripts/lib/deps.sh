@@ -24,3 +24,10 @@ ensure_native_deps() {
   apt_install build-essential cmake ninja-build pkg-config \
     libsodium-dev libssl-dev libgtest-dev libbenchmark-dev
 }
+
+# --- hardening: fuzzing and lint (scripts/fuzz.sh, scripts/lint.sh) --------
+# clang 19 is the first clang whose C++23 mode offers libstdc++ 12's
+# std::expected, so libFuzzer and clang-tidy both come from it.
+ensure_harden_deps() {
+  apt_install clang-19 libclang-rt-19-dev clang-tidy-19 cppcheck
+}
