@@ -3,9 +3,11 @@
 // non-revoked keys of the trusted table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "update_proto/failure.hpp"

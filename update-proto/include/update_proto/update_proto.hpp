@@ -15,3 +15,12 @@
 #include "update_proto/records.hpp"
 #include "update_proto/signature_policy.hpp"
 #include "update_proto/trusted_keys.hpp"
+
+#include <string_view>
+
+namespace update_proto {
+
+// The library's version, "major.minor.patch".
+std::string_view version() noexcept;
+
+}  // namespace update_proto
