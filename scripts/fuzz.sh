@@ -46,6 +46,8 @@ fi
 mkdir -p "$build/artifacts" "$build/logs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+symbolizer=$(command -v llvm-symbolizer-19 llvm-symbolizer | head -1 || true)
+[ -n "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH=$symbolizer
 
 failed=0
 summary=()
