@@ -2,12 +2,12 @@
 # Regenerates the seed corpus in fuzz/corpus/. The seeds are committed; run
 # this only when the encoding or the dev keys change.
 #
-#   fuzz/make-corpus.sh [MANIFEST_TOOL]
+#   fuzz/make-corpus.sh
 #
 # Hand-made seeds are written from hex below: the 127-byte worked example,
-# and one input for each way decoding or the policy can refuse. Validly signed
-# manifests need the producer's tool (default: build/native/bin/vostal-manifest)
-# and the development keys in keys/dev/.
+# and one input for each way decoding or the policy can refuse. The validly
+# signed seeds (signed-*) come from fuzz_seed_maker, built in build/harden
+# from the producer's encoder, and the development keys in keys/dev/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 corpus=fuzz/corpus
@@ -21,9 +21,7 @@ seed() {
   mkdir -p "$(dirname "$file")"
   printf "$(sed 's/../\\x&/g' <<<"$hex")" >"$file"
 }
-# Empties a corpus directory of hand-made seeds; signed-* seeds stay until
-# the tool rewrites them.
-fresh() { mkdir -p "$1" && find "$1" -type f ! -name 'signed-*' -delete; }
+fresh() { mkdir -p "$1" && find "$1" -type f -delete; }
 rep() { local out="" i; for ((i = 0; i < $2; i++)); do out+="$1"; done; printf '%s' "$out"; }
 
 sha_filler=$(rep 11 32)
@@ -102,11 +100,9 @@ printf 'a.exe\0b.exe\0017' >"$d/argv-no-manifest"
 printf 'a.exe' >"$d/argv-one"
 printf '\0\0\0' >"$d/argv-empty-paths"
 
-# --- validly signed manifests (the producer's tool and the dev keys) -----------------
-tool=${1:-build/native/bin/vostal-manifest}
-if [ -x "$tool" ]; then
-  make_signed_seeds "$tool"
-else
-  echo "note: $tool not built; signed seeds left as they are" >&2
-fi
+# --- validly signed manifests (the producer's encoder and the dev keys) -------
+build=build/harden
+cmake -S . -B "$build" -G Ninja -DVOSTAL_BUILD_FUZZ=ON -DVOSTAL_BUILD_TESTS=OFF -DVOSTAL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target fuzz_seed_maker -j2 >/dev/null
+"$build/bin/fuzz_seed_maker" keys/dev "$corpus"
 echo "seeds: $(find $corpus -type f | wc -l) files"
