@@ -106,19 +106,36 @@ function(vostal_generate_trusted_keys out_cpp)
   endforeach()
 
   # The development keys' seeds are public; a shipping build must not trust
-  # them.
+  # them. VOSTAL_TRUSTED_KEYS_ARE_DEV tells the tests whether the built-in
+  # table is exactly the development set.
   set(dev_file ${_vostal_trusted_keys_dir}/../keys/dev/trusted-keys.txt)
-  if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$" AND EXISTS ${dev_file})
+  set(dev_keys_used 0)   # development keys anywhere in the table
+  set(dev_slots_same 0)  # slots holding the development key of their own id
+  if(EXISTS ${dev_file})
     file(STRINGS ${dev_file} dev_lines REGEX "^DEV-K0[123]_ +[0-9a-f]+")
     foreach(dev_line IN LISTS dev_lines)
-      string(REGEX REPLACE "^DEV-K0[123]_ +([0-9a-f]+).*" "\\1" dev_hex "${dev_line}")
-      if(NOT dev_hex MATCHES "^0+$" AND slots MATCHES " ${dev_hex}\n")
-        message(WARNING "This ${CMAKE_BUILD_TYPE} build trusts the DEVELOPMENT keys "
-                        "(${key_file}): their private seeds are public, so anybody can sign "
-                        "updates it accepts. Set VOSTAL_TRUSTED_KEYS_FILE to the production key file.")
-        break()
+      string(REGEX REPLACE "^(DEV-K0[123]_) +([0-9a-f]+).*" "\\1" dev_id "${dev_line}")
+      string(REGEX REPLACE "^(DEV-K0[123]_) +([0-9a-f]+).*" "\\2" dev_hex "${dev_line}")
+      if(dev_hex MATCHES "^0+$")
+        continue()
+      endif()
+      if(slots MATCHES " ${dev_hex}\n")
+        math(EXPR dev_keys_used "${dev_keys_used} + 1")
+      endif()
+      if(slots MATCHES "${dev_id} ${dev_hex}\n")
+        math(EXPR dev_slots_same "${dev_slots_same} + 1")
       endif()
     endforeach()
+  endif()
+  if(dev_slots_same EQUAL 3)
+    set(VOSTAL_TRUSTED_KEYS_ARE_DEV 1 PARENT_SCOPE)
+  else()
+    set(VOSTAL_TRUSTED_KEYS_ARE_DEV 0 PARENT_SCOPE)
+  endif()
+  if(dev_keys_used GREATER 0 AND CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
+    message(WARNING "This ${CMAKE_BUILD_TYPE} build trusts DEVELOPMENT keys (${key_file}): "
+                    "their private seeds are public, so anybody can sign updates it accepts. "
+                    "Set VOSTAL_TRUSTED_KEYS_FILE to the production key file.")
   endif()
 
   cmake_path(GET key_file FILENAME VOSTAL_TRUSTED_KEYS_FILE_NAME)
