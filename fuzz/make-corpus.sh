@@ -101,7 +101,7 @@ printf 'a.exe' >"$d/argv-one"
 printf '\0\0\0' >"$d/argv-empty-paths"
 
 # --- validly signed manifests (the producer's encoder and the dev keys) -------
-build=build/harden
+build=build/harden/seeds
 cmake -S . -B "$build" -G Ninja -DVOSTAL_BUILD_FUZZ=ON -DVOSTAL_BUILD_TESTS=OFF -DVOSTAL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target fuzz_seed_maker -j2 >/dev/null
 "$build/bin/fuzz_seed_maker" keys/dev "$corpus"
