@@ -1,0 +1,70 @@
+// What the end-to-end tests need from the operating system, beyond
+// std::filesystem: running a program to its end with captured output, a
+// parent process to wait for, a scripted `tasklist`, and a directory on
+// another file system. One implementation per OS (e2e_process_posix.cpp); the
+// scenarios in e2e_test.cpp use only this interface.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vostal::e2e {
+
+namespace fs = std::filesystem;
+
+struct Completed {
+  int exit_code = -1;
+  std::string standard_output;
+  std::string standard_error;
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Runs `program` with `arguments` (UTF-8), standard input from the null
+// device, our environment plus `extra`, and both outputs read to their end
+// (which includes the output of any child that inherited them). A program
+// still running after `limit` is killed and the test fails.
+Completed run_program(const fs::path& program, const std::vector<std::string>& arguments, const Environment& extra = {},
+                      std::chrono::seconds limit = std::chrono::seconds(120));
+
+// A real process for vostal-swap to wait for. It lives for `lifetime`, or
+// until end(); the destructor ends and reaps it.
+class ParentProcess {
+ public:
+  explicit ParentProcess(std::chrono::milliseconds lifetime);
+  ParentProcess(const ParentProcess&) = delete;
+  ParentProcess& operator=(const ParentProcess&) = delete;
+  ~ParentProcess();
+
+  std::uint32_t pid() const { return pid_; }
+  void end();
+
+ private:
+  std::uint32_t pid_ = 0;
+  bool reaped_ = false;
+};
+
+// The id of a process that has already ended.
+std::uint32_t gone_pid();
+
+// The file name an executable called `base` has on this OS.
+std::string executable_file_name(std::string_view base);
+
+// Puts a `tasklist` program into `dir` that writes each of its arguments on
+// a line of its own into `record` and prints `output` on standard output.
+void write_scripted_tasklist(const fs::path& dir, const fs::path& record, std::string_view output);
+
+// Marks a copied file as executable where the OS needs that.
+void make_executable(const fs::path& file);
+
+// A writable directory on a different file system from `here`, or nothing
+// (then the caller skips, saying why).
+std::optional<fs::path> directory_on_another_file_system(const fs::path& here);
+
+}  // namespace vostal::e2e
