@@ -7,4 +7,4 @@ source scripts/lib/deps.sh
 ensure_native_deps
 cmake --preset native
 cmake --build --preset native
-ctest --preset native
+ctest --preset native -j2
