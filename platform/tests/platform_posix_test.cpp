@@ -181,7 +181,7 @@ TEST_F(PosixPlatformTest, ChildStillRunningAtTheDeadlineIsKilled) {
 
 TEST_F(PosixPlatformTest, SpawnFailuresAreReportedNotHidden) {
   write_file(path("not-executable"), "#!/bin/sh\n", fs::perms::owner_read | fs::perms::owner_write);
-  write_file(path("garbage"), std::string("\x7f\x01\x02\x03 not a program", 20), fs::perms::owner_all);
+  write_file(path("garbage"), std::string("\x7f\x01\x02\x03 not a program"), fs::perms::owner_all);
   const struct {
     std::string program;
     std::uint32_t code;
