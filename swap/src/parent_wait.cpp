@@ -27,7 +27,11 @@ bool parent_is_listed(Platform& os, std::uint32_t parent_pid, MonotonicTime kill
   // invalid sequence replaced by U+FFFD leaves each ASCII byte as it is and
   // never produces one, so the text occurs in the decoded output exactly when
   // it occurs in the raw bytes; the bytes are searched directly.
-  const std::string needle = "\"" + std::to_string(parent_pid) + "\"";
+  // Built by appending: GCC 12 at -O3 reports a false -Wrestrict for
+  // `"\"" + std::to_string(...)`, which breaks Release builds under -Werror.
+  std::string needle = "\"";
+  needle += std::to_string(parent_pid);
+  needle += '"';
   return output->standard_output.find(needle) != std::string::npos;
 }
 
