@@ -26,11 +26,20 @@ struct Completed {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+enum class StandardError {
+  captured,
+  // A pipe whose reading end is closed as soon as the program has started,
+  // as when the application that started the updater read its standard
+  // error and has since exited. Writing to it fails (on POSIX, with SIGPIPE).
+  reader_gone,
+};
+
 // Runs `program` with `arguments` (UTF-8), standard input from the null
-// device, our environment plus `extra`, and both outputs read to their end
+// device, our environment plus `extra`, and its outputs read to their end
 // (which includes the output of any child that inherited them). A program
 // still running after `limit` is killed and the test fails.
 Completed run_program(const fs::path& program, const std::vector<std::string>& arguments, const Environment& extra = {},
+                      StandardError standard_error = StandardError::captured,
                       std::chrono::seconds limit = std::chrono::seconds(120));
 
 // A real process for vostal-swap to wait for. It lives for `lifetime`, or

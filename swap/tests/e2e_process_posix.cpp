@@ -53,7 +53,7 @@ int wait_status(pid_t pid) {
 }  // namespace
 
 Completed run_program(const fs::path& program, const std::vector<std::string>& arguments, const Environment& extra,
-                      std::chrono::seconds limit) {
+                      StandardError standard_error, std::chrono::seconds limit) {
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
@@ -76,6 +76,11 @@ Completed run_program(const fs::path& program, const std::vector<std::string>& a
   std::string* sinks[2] = {&completed.standard_output, &completed.standard_error};
   const auto give_up = std::chrono::steady_clock::now() + limit;
   int open = 2;
+  if (standard_error == StandardError::reader_gone) {
+    ::close(fds[1].fd);
+    fds[1].fd = -1;
+    open = 1;
+  }
   char buffer[65536];
   while (open > 0) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(give_up - std::chrono::steady_clock::now());
