@@ -72,6 +72,16 @@ void write_scripted_tasklist(const fs::path& dir, const fs::path& record, std::s
 // Marks a copied file as executable where the OS needs that.
 void make_executable(const fs::path& file);
 
+// The failures the scenarios provoke, and the text vostal-swap shows for
+// each: the system's message and " (os error N)".
+enum class SystemFailure {
+  not_found,          // a file that does not exist is read
+  is_a_directory,     // a directory is read as a file, or a file renamed onto one
+  cross_device,       // a rename between file systems
+  not_a_program,      // a file that is no executable is started
+};
+std::string error_text(SystemFailure failure);
+
 // A writable directory on a different file system from `here`, or nothing
 // (then the caller skips, saying why).
 std::optional<fs::path> directory_on_another_file_system(const fs::path& here);

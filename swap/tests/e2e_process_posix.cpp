@@ -140,6 +140,16 @@ void make_executable(const fs::path& file) {
   fs::permissions(file, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
 }
 
+std::string error_text(SystemFailure failure) {
+  switch (failure) {
+    case SystemFailure::not_found: return "No such file or directory (os error 2)";
+    case SystemFailure::is_a_directory: return "Is a directory (os error 21)";
+    case SystemFailure::cross_device: return "Invalid cross-device link (os error 18)";
+    case SystemFailure::not_a_program: return "Exec format error (os error 8)";
+  }
+  return {};
+}
+
 std::optional<fs::path> directory_on_another_file_system(const fs::path& here) {
   struct stat a {}, b {};
   const fs::path shm = "/dev/shm";

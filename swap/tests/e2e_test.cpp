@@ -169,9 +169,9 @@ struct VerificationCase {
 std::vector<VerificationCase> verification_cases() {
   return {
       {"manifest_read", 3, [](Sandbox& b) { fs::remove(b.manifest); },
-       [](const Sandbox& b) { return utf8_of(b.manifest) + ": No such file or directory (os error 2)"; }},
+       [](const Sandbox& b) { return utf8_of(b.manifest) + ": " + error_text(SystemFailure::not_found); }},
       {"manifest_read", 3, [](Sandbox& b) { fs::remove(b.manifest); fs::create_directory(b.manifest); },
-       [](const Sandbox& b) { return utf8_of(b.manifest) + ": Is a directory (os error 21)"; }},
+       [](const Sandbox& b) { return utf8_of(b.manifest) + ": " + error_text(SystemFailure::is_a_directory); }},
       {"manifest_decode", 3, [](Sandbox& b) { write_file(b.manifest, ""); },
        [](const Sandbox&) { return std::string("compact: Hit the end of buffer, expected more data"); }},
       {"manifest_verify", 3,
@@ -188,7 +188,7 @@ std::vector<VerificationCase> verification_cases() {
        },
        nullptr},
       {"binary_read", 3, [](Sandbox& b) { fs::remove(b.new_exe); },
-       [](const Sandbox& b) { return utf8_of(b.new_exe) + ": No such file or directory (os error 2)"; }},
+       [](const Sandbox& b) { return utf8_of(b.new_exe) + ": " + error_text(SystemFailure::not_found); }},
       {"hash_mismatch", 2,
        [](Sandbox& b) {
          b.new_bytes += '!';
@@ -249,8 +249,8 @@ TEST(EndToEnd, BackupFailureLeavesEverythingInPlace) {
   const auto done = box.run_swap(std::to_string(pid));
 
   EXPECT_EQ(done.exit_code, 4);
-  EXPECT_EQ(done.standard_error, waiting_line(pid) + SWAPPING + "[updater] backup failed: Is a directory (os error 21)\n");
-  EXPECT_EQ(read_file(box.status()), status_json("backup", "Is a directory (os error 21)"));
+  EXPECT_EQ(done.standard_error, waiting_line(pid) + SWAPPING + "[updater] backup failed: " + error_text(SystemFailure::is_a_directory) + "\n");
+  EXPECT_EQ(read_file(box.status()), status_json("backup", error_text(SystemFailure::is_a_directory)));
   EXPECT_TRUE(holds(box.current_exe, box.old_bytes));
   EXPECT_TRUE(holds(box.new_exe, box.new_bytes));
   EXPECT_TRUE(fs::exists(box.manifest));
@@ -272,8 +272,8 @@ TEST(EndToEnd, InstallAcrossFileSystemsRestoresTheOldExecutable) {
 
   EXPECT_EQ(done.exit_code, 4);
   EXPECT_EQ(done.standard_error, waiting_line(pid) + SWAPPING +
-                                     "[updater] install failed: Invalid cross-device link (os error 18); restoring old\n");
-  EXPECT_EQ(read_file(box.status()), status_json("install", "Invalid cross-device link (os error 18)"));
+                                     "[updater] install failed: " + error_text(SystemFailure::cross_device) + "; restoring old\n");
+  EXPECT_EQ(read_file(box.status()), status_json("install", error_text(SystemFailure::cross_device)));
   EXPECT_TRUE(holds(box.current_exe, box.old_bytes));
   EXPECT_FALSE(fs::exists(box.backup()));
   EXPECT_TRUE(holds(staged, box.new_bytes));
@@ -294,8 +294,8 @@ TEST(EndToEnd, LaunchFailureStillEndsWithStatusZero) {
 
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.standard_error, waiting_line(pid) + SWAPPING + "[updater] swap done, launching " + utf8_of(box.current_exe) +
-                                     "\n[updater] launch failed: Exec format error (os error 8)\n");
-  EXPECT_EQ(read_file(box.status()), status_json("launch", "Exec format error (os error 8)"));
+                                     "\n[updater] launch failed: " + error_text(SystemFailure::not_a_program) + "\n");
+  EXPECT_EQ(read_file(box.status()), status_json("launch", error_text(SystemFailure::not_a_program)));
   EXPECT_TRUE(holds(box.current_exe, box.new_bytes));
   EXPECT_TRUE(holds(box.backup(), box.old_bytes));
   EXPECT_FALSE(fs::exists(box.manifest));
@@ -365,7 +365,7 @@ TEST(EndToEnd, PathsWithSpacesQuotesAndNonAsciiCharacters) {
     fs::remove(box.new_exe);
     const auto done = box.run_swap(std::to_string(gone_pid()));
     EXPECT_EQ(done.exit_code, 3);
-    const std::string message = utf8_of(box.new_exe) + ": No such file or directory (os error 2)";
+    const std::string message = utf8_of(box.new_exe) + ": " + error_text(SystemFailure::not_found);
     EXPECT_TRUE(done.standard_error.ends_with("'binary_read': " + message + "\n"));
     EXPECT_EQ(read_file(box.status()), status_json("binary_read", message));
     EXPECT_NE(read_file(box.status())->find("dir with \\\"quotes\\\""), std::string::npos);
