@@ -29,10 +29,14 @@ std::string failure(std::string_view what, const fs::path& path, const std::erro
   return std::string(what) + " " + path_to_utf8(path) + ": " + ec.message();
 }
 
-// Writes the whole of `bytes` into a file that must not exist yet.
+// Writes the whole of `bytes` into a new file. Its name carries 128 random
+// bits, and a private file sits in a directory that was created for it alone,
+// so nothing else can be there first. (std::ios::noreplace would say so
+// directly, but the Windows C runtime that mingw-w64 uses lacks the "x" mode
+// behind it.)
 std::expected<void, std::string> write_new_file(const fs::path& path, std::span<const std::uint8_t> bytes,
                                                 Visibility visibility) {
-  std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::noreplace);
+  std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
   if (!out) return std::unexpected("cannot create " + path_to_utf8(path));
   if (visibility == Visibility::Private) {
     std::error_code ec;
@@ -82,13 +86,15 @@ std::expected<std::vector<std::uint8_t>, std::string> read_whole_file(const fs::
 std::expected<void, std::string> write_file_atomically(const fs::path& target, std::span<const std::uint8_t> bytes,
                                                        Visibility visibility, Existing existing) {
   std::error_code ec;
-  if (target.filename().empty()) return std::unexpected("'" + path_to_utf8(target) + "' names no file");
+  if (target.filename().empty()) return std::unexpected("the path " + path_to_utf8(target) + " names no file");
   if (fs::is_directory(target, ec)) return std::unexpected("cannot write " + path_to_utf8(target) + ": it is a directory");
   if (existing == Existing::Refuse && fs::exists(fs::symlink_status(target, ec))) {
     return std::unexpected(path_to_utf8(target) + " already exists; not overwriting it");
   }
   const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  const std::string hidden = "." + path_to_utf8(target.filename()) + random_suffix();
+  std::string hidden(1, '.');  // appended, not "." + ...: see time_text.cpp
+  hidden += path_to_utf8(target.filename());
+  hidden += random_suffix();
 
   // A private file starts life in an owner-only directory: nobody else can
   // reach it there between its creation and the permission change.

@@ -77,11 +77,12 @@ class Tool : public ::testing::Test {
     return bytes ? *bytes : Bytes{};
   }
 
-  // Every name in the scratch directory (recursively), sorted.
+  // Every name in the scratch directory (recursively, '/' between parts), sorted.
   std::vector<std::string> listing() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-      names.push_back(vostal::manifest_tool::path_to_utf8(fs::relative(entry.path(), dir_)));
+      const std::u8string name = fs::relative(entry.path(), dir_).generic_u8string();
+      names.emplace_back(name.begin(), name.end());
     }
     std::sort(names.begin(), names.end());
     return names;
