@@ -99,6 +99,28 @@ TEST_F(PosixPlatformTest, Sha256OfKnownInputs) {
   }
 }
 
+// The updater takes no configuration, libcrypto's included: a config file
+// named by OPENSSL_CONF that leaves no SHA-256 to fetch (it asks for a FIPS
+// provider that is not there) changes nothing. libcrypto reads its
+// configuration once per process, so the hashing runs in a fresh one: the
+// "threadsafe" death-test style re-executes this test in a new process.
+TEST_F(PosixPlatformTest, Sha256IgnoresOpensslConfiguration) {
+  write_file(path("openssl.cnf"),
+             "openssl_conf = init\n[init]\nalg_section = evp\n[evp]\ndefault_properties = fips=yes\n");
+  write_file(path("f"), "abc");
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ::setenv("OPENSSL_CONF", path("openssl.cnf").c_str(), 1);
+        const auto digest = os_->sha256_file(path("f"));
+        const bool right = digest && hex(*digest) == "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);  // this process skips TearDown
+        std::exit(right ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(PosixPlatformTest, WriteSharedFileReplacesLongerContent) {
   write_file(path("s"), std::string(100, 'x'));
   ASSERT_TRUE(os_->write_shared_file(path("s"), "short"));
