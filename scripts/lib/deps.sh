@@ -31,3 +31,10 @@ ensure_native_deps() {
 ensure_harden_deps() {
   apt_install clang-19 libclang-rt-19-dev clang-tidy-19 cppcheck
 }
+
+# --- benchmarks (scripts/bench.sh) ------------------------------------------
+# GNU time for the peak resident set of a whole run (/usr/bin/time -v);
+# strip for the stripped size of the executable.
+ensure_bench_deps() {
+  apt_install time binutils coreutils openssl
+}
