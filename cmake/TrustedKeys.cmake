@@ -74,7 +74,7 @@ function(vostal_keycheck_program out_var)
 endfunction()
 
 function(vostal_generate_trusted_keys out_cpp)
-  cmake_path(ABSOLUTE_PATH VOSTAL_TRUSTED_KEYS_FILE BASE_DIRECTORY ${CMAKE_SOURCE_DIR}
+  cmake_path(ABSOLUTE_PATH VOSTAL_TRUSTED_KEYS_FILE BASE_DIRECTORY ${_vostal_trusted_keys_dir}/..
              NORMALIZE OUTPUT_VARIABLE key_file)
   if(NOT EXISTS ${key_file})
     message(FATAL_ERROR "Trusted key file ${key_file} does not exist (VOSTAL_TRUSTED_KEYS_FILE)")
@@ -108,7 +108,9 @@ function(vostal_generate_trusted_keys out_cpp)
   # The development keys' seeds are public; a shipping build must not trust
   # them. VOSTAL_TRUSTED_KEYS_ARE_DEV tells the tests whether the built-in
   # table is exactly the development set.
-  set(dev_file ${_vostal_trusted_keys_dir}/../keys/dev/trusted-keys.txt)
+  cmake_path(ABSOLUTE_PATH _vostal_trusted_keys_dir NORMALIZE OUTPUT_VARIABLE source_root)
+  cmake_path(GET source_root PARENT_PATH source_root)
+  set(dev_file ${source_root}/keys/dev/trusted-keys.txt)
   set(dev_keys_used 0)   # development keys anywhere in the table
   set(dev_slots_same 0)  # slots holding the development key of their own id
   if(EXISTS ${dev_file})

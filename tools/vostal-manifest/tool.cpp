@@ -1,5 +1,6 @@
 // Dispatch to the commands, and the helpers they share.
 #include <algorithm>
+#include <exception>
 
 #include "commands.hpp"
 #include "manifest_signer.hpp"
@@ -42,7 +43,9 @@ std::string key_id_display(const update_proto::KeyId& id) {
   return "hex:" + to_hex(id);
 }
 
-int run_tool(std::span<const std::string> args, const ToolContext& context, std::ostream& out, std::ostream& err) {
+namespace {
+
+int dispatch(std::span<const std::string> args, const ToolContext& context, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << kUsage;
     return kExitUsage;
@@ -58,6 +61,19 @@ int run_tool(std::span<const std::string> args, const ToolContext& context, std:
     return kExitOk;
   }
   return report_error(err, "", "unknown command '" + command + "' (keygen, body, sign, inspect)", kExitUsage);
+}
+
+}  // namespace
+
+int run_tool(std::span<const std::string> args, const ToolContext& context, std::ostream& out, std::ostream& err) {
+  // The commands report their failures as values; this only keeps anything
+  // unforeseen from the standard library (out of memory, a path the system
+  // cannot convert) to the same one-line form.
+  try {
+    return dispatch(args, context, out, err);
+  } catch (const std::exception& e) {
+    return report_error(err, "", e.what());
+  }
 }
 
 }  // namespace vostal::manifest_tool
