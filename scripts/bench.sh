@@ -37,7 +37,8 @@ targets=(vostal-swap tasklist bench_clock bench_sha256_file bench_make_manifest 
 if cmake --build "$BUILD" --target help | grep '^bench_verify_manifest:' >/dev/null; then
   targets+=(bench_verify_manifest)
 fi
-cmake --build "$BUILD" --target "${targets[@]}" -j2 >/dev/null
+cmake --build "$BUILD" --target "${targets[@]}" -j2 >"$BUILD/bench-build.log" 2>&1 ||
+  { cat "$BUILD/bench-build.log" >&2; exit 1; }
 
 WORK=$(mktemp -d "${VOSTAL_BENCH_TMP:-${TMPDIR:-/tmp}}/vostal-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
@@ -54,6 +55,7 @@ median_min() { sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)], v[1]}'; }
 # Float arithmetic: calc '1/3'.
 calc() { awk "BEGIN{printf \"%.6g\\n\", $1}"; }
 fmt() { awk -v v="$1" -v d="${2:-1}" 'BEGIN{printf "%.*f", d, v}'; }
+ms() { fmt "$(calc "$1 / 1e6")" "${2:-1}"; }  # ns -> ms text
 
 # The id of a process that has already gone (and been reaped).
 dead_pid() { sh -c 'echo $$'; }
@@ -147,6 +149,8 @@ read -r whole_med whole_min < <(median_min <"$WORK/t-whole-1g")
 row "Peak RSS of the whole vostal-swap run, 1 GiB staged" \
   "$(fmt "$(calc "$rss_med / 1024")" 1) MiB ($(fmt "$(calc "$rss_min / 1024")" 1))" \
   "< $RSS_GOAL_MIB MiB" "$(fmt "$(calc "$rss_med / 1024 / $RSS_GOAL_MIB")" 2)"
+row "Whole vostal-swap run, 1 GiB: start → relaunched program's first line, minus ${SETTLE_MS} ms" \
+  "$(ms "$(calc "$whole_med - $SETTLE_MS * 1e6")") ms ($(ms "$(calc "$whole_min - $SETTLE_MS * 1e6")"))" "" ""
 rm -f "$WORK/staged-1g"  # the 1 GiB file goes as soon as it is not needed
 
 # --- 2. the hand-over, parent already gone, 100 MiB ----------------------------
@@ -166,7 +170,6 @@ for ((i = 0; i < REPS; i++)); do
   "$BIN/bench_sha256_file" "$WORK/staged-100m" 1 | awk '/^seconds/{printf "%.0f\n", $2 * 1e9}' >>"$WORK/t-hash-100m"
 done
 rm -rf "$WORK/run" "$WORK/staged-100m"
-ms() { fmt "$(calc "$1 / 1e6")" "${2:-1}"; }
 read -r hand_med hand_min < <(median_min <"$WORK/t-handover")
 read -r hash100_med hash100_min < <(median_min <"$WORK/t-hash-100m")
 budget_med=$(calc "$HANDOVER_BUDGET_MS * 1e6 + $poll_med")
@@ -176,8 +179,6 @@ row "Hand-over, 100 MiB, parent gone: start → relaunched program's first line,
   "$(fmt "$(calc "$hand_med / $budget_med")" 2)"
 row "… of which SHA-256 of the 100 MiB file (sha256_file alone)" "$(ms "$hash100_med") ms ($(ms "$hash100_min"))" "" ""
 row "One tasklist poll (a process start, measured alone)" "$(ms "$poll_med" 2) ms ($(ms "$poll_min" 2))" "reported" ""
-row "Whole vostal-swap run, 1 GiB: start → first line, minus ${SETTLE_MS} ms" \
-  "$(ms "$(calc "$whole_med - $SETTLE_MS * 1e6")") ms ($(ms "$(calc "$whole_min - $SETTLE_MS * 1e6")"))" "" ""
 
 # --- 3. decoding and the policy against the bare signature checks ------------
 if [ -x "$BIN/bench_verify_manifest" ]; then
@@ -233,4 +234,5 @@ echo
 mem_gib=$(awk '/^MemTotal:/{printf "%.1f", $2 / 1024 / 1024}' /proc/meminfo)
 echo "Machine: $(lscpu | sed -n 's/^Model name:\s*//p'), $(nproc) cores, $mem_gib GiB memory," \
   "$(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r);" \
-  "$(c++ --version | head -1), $(openssl version | cut -d' ' -f1-2), $(sha256sum --version | head -1)."
+  "$(c++ --version | head -1), $(openssl version | cut -d' ' -f1-2), $(sha256sum --version | head -1);" \
+  "commit $(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)."
