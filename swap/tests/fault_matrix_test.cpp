@@ -76,23 +76,23 @@ std::string json_escaped(std::string_view text) {
 // of vostal-swap with the misbehaving `tasklist` beside it, in a directory of
 // its own under the build tree.
 struct Scene {
-  explicit Scene(const std::string& name) {
-    root = fs::path(E2E_WORK_DIR) / "fault-matrix" / name;
+  explicit Scene(const std::string& name)
+      : root(fs::path(E2E_WORK_DIR) / "fault-matrix" / name),
+        bin(root / "bin"),
+        app(root / "app"),
+        swap(bin / executable_file_name("vostal-swap")),
+        tasklist(bin / executable_file_name("tasklist")),
+        current_exe(app / executable_file_name("app")),
+        new_exe(app / executable_file_name("app-v2")),
+        manifest(app / "app.manifest") {
     fs::remove_all(root);
-    bin = root / "bin";
-    app = root / "app";
     fs::create_directories(bin);
     fs::create_directories(app);
-    swap = bin / executable_file_name("vostal-swap");
-    tasklist = bin / executable_file_name("tasklist");
     fs::copy_file(E2E_SWAP, swap);
     fs::copy_file(E2E_FAULT_TASKLIST, tasklist);
     make_executable(swap);
     make_executable(tasklist);
 
-    current_exe = app / executable_file_name("app");
-    new_exe = app / executable_file_name("app-v2");
-    manifest = app / "app.manifest";
     fs::copy_file(E2E_PROBE_V1, current_exe);
     fs::copy_file(E2E_PROBE_V2, new_exe);
     make_executable(current_exe);
@@ -167,11 +167,12 @@ Outcome same_text(int exit_code, std::string stage, std::function<std::string(co
   return Outcome{"", exit_code, std::move(stage), std::move(message), false, true};
 }
 Outcome os_error(int exit_code, std::string stage, std::string suffix) {
-  return Outcome{"", exit_code, std::move(stage), [suffix](const Scene&) { return suffix; }, true, true};
+  return Outcome{"", exit_code, std::move(stage), [suffix = std::move(suffix)](const Scene&) { return suffix; }, true,
+                 true};
 }
 Outcome not_on_this_os(std::string why) { return Outcome{std::move(why), 0, "", nullptr, false, true}; }
 Outcome fixed(int exit_code, std::string stage, std::string message) {
-  return same_text(exit_code, std::move(stage), [message](const Scene&) { return message; });
+  return same_text(exit_code, std::move(stage), [message = std::move(message)](const Scene&) { return message; });
 }
 Outcome success() { return same_text(0, ""); }
 Outcome without_status_file(Outcome outcome) {

@@ -22,7 +22,7 @@ class FifoVanishingFile final : public VanishingFile {
  public:
   FifoVanishingFile(std::filesystem::path path, std::string content) : path_(std::move(path)) {
     if (::mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + path_.string());
-    writer_ = std::jthread([this, content = std::move(content)](std::stop_token stop) { serve(stop, content); });
+    writer_ = std::jthread([this, content = std::move(content)](const std::stop_token& stop) { serve(stop, content); });
   }
   ~FifoVanishingFile() override {
     writer_.request_stop();
