@@ -25,6 +25,44 @@ ensure_native_deps() {
     libsodium-dev libssl-dev libgtest-dev libbenchmark-dev
 }
 
+# --- Windows cross build and its Wine test run -----------------------------
+ensure_windows_deps() {
+  apt_install mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+    binutils-mingw-w64-x86-64 wine wine64 dpkg-dev make googletest \
+    autoconf automake libtool
+}
+
+# `apt-get source` needs source entries; Debian 12 images ship binary ones
+# only. Add deb-src beside each enabled Debian entry (deb822 and one-line).
+_has_libsodium_source() {
+  # Not a pipe into grep -q: under pipefail its early exit fails the pipeline.
+  local out
+  out=$(apt-cache showsrc libsodium 2>/dev/null || true)
+  [[ $out == *"Package: libsodium"* ]]
+}
+
+ensure_deb_src() {
+  _has_libsodium_source && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "no deb-src entries for apt (run as root, or add them)" >&2
+    return 1
+  fi
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    grep -q '^Types: deb$' "$f" && sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+  done
+  if [ -f /etc/apt/sources.list ] && ! grep -q '^deb-src ' /etc/apt/sources.list; then
+    sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list >/etc/apt/sources.list.d/vostal-deb-src.list
+  fi
+  apt-get update -qq
+  _apt_updated=1
+  _has_libsodium_source || {
+    echo "libsodium's source package is still not known to apt" >&2
+    return 1
+  }
+}
+
 # --- hardening: fuzzing and lint (scripts/fuzz.sh, scripts/lint.sh) --------
 # clang 19 is the first clang whose C++23 mode offers libstdc++ 12's
 # std::expected, so libFuzzer and clang-tidy both come from it.

@@ -62,6 +62,9 @@ class ParentProcess {
 // The id of a process that has already ended.
 std::uint32_t gone_pid();
 
+// The image name `tasklist` shows for a ParentProcess.
+std::string parent_image_name();
+
 // The file name an executable called `base` has on this OS.
 std::string executable_file_name(std::string_view base);
 

@@ -126,6 +126,8 @@ std::uint32_t gone_pid() {
   return gone.pid();
 }
 
+std::string parent_image_name() { return "sleep"; }
+
 std::string executable_file_name(std::string_view base) { return std::string(base); }
 
 void write_scripted_tasklist(const fs::path& dir, const fs::path& record, std::string_view output) {

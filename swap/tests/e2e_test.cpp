@@ -394,7 +394,7 @@ TEST(TasklistStandIn, AnswersThePidQuery) {
   ParentProcess alive(120s);
   const auto listed = run_program(E2E_TASKLIST, {"/NH", "/FO", "CSV", "/FI", "PID eq " + std::to_string(alive.pid())});
   EXPECT_EQ(listed.exit_code, 0);
-  EXPECT_TRUE(listed.standard_output.starts_with("\"sleep\",\"" + std::to_string(alive.pid()) + "\",\"Console\",\"1\",\""))
+  EXPECT_TRUE(listed.standard_output.starts_with("\"" + parent_image_name() + "\",\"" + std::to_string(alive.pid()) + "\",\"Console\",\"1\",\""))
       << listed.standard_output;
   EXPECT_TRUE(listed.standard_output.ends_with(" K\"\n")) << listed.standard_output;
   alive.end();
