@@ -29,7 +29,8 @@ cmake -S . -B "$build" -G Ninja \
   -DCMAKE_C_FLAGS="-O1 $sanitize -fsanitize=fuzzer-no-link" \
   -DCMAKE_CXX_FLAGS="-O1 $sanitize -fsanitize=fuzzer-no-link" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
-  -DVOSTAL_BUILD_TESTS=OFF -DVOSTAL_BUILD_BENCH=OFF -DVOSTAL_BUILD_FUZZ=ON >/dev/null
+  -DVOSTAL_BUILD_TESTS=OFF -DVOSTAL_BUILD_BENCH=OFF -DVOSTAL_BUILD_FUZZ=ON \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$build" --target fuzz_all -j2
 
 if [ $# -eq 0 ]; then

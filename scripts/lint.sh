@@ -47,6 +47,17 @@ fi
 if ! printf '%s\n' "${sources[@]}" | grep -E '/(tests|bench|fuzz)/' | tidy_run --checks=-clang-analyzer-*; then
   tidy=1
 fi
+# The fuzz targets are built only by scripts/fuzz.sh (clang); lint them from
+# that build's compile commands when it exists.
+if [ -f build/fuzz/compile_commands.json ]; then
+  mapfile -t fuzz_sources < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' build/fuzz/compile_commands.json |
+    grep -E "^$PWD/fuzz/" | sort -u)
+  echo "lint: ${#fuzz_sources[@]} fuzz targets (build/fuzz)"
+  if ! printf '%s\n' "${fuzz_sources[@]}" |
+    xargs -r -P2 -n4 clang-tidy-19 -p build/fuzz --quiet --checks=-clang-analyzer-* >>"$build/clang-tidy.log" 2>&1; then
+    tidy=1
+  fi
+fi
 if [ $tidy -eq 0 ]; then
   echo "clang-tidy: clean"
 else

@@ -140,9 +140,9 @@ int main(int argc, char** argv) {
   if (argc < 4) return usage();
   const std::string mode = argv[1];
   if (mode == "spawn") {
-    const int reps = std::atoi(argv[2]);
-    if (reps < 1) return usage();
-    return spawn_loop(reps, argv + 3);
+    const long reps = std::strtol(argv[2], nullptr, 10);
+    if (reps < 1 || reps > 1000000) return usage();
+    return spawn_loop(static_cast<int>(reps), argv + 3);
   }
   if (mode == "handover") return handover(argv[2], argv + 3);
   return usage();

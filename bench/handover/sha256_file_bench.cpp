@@ -15,11 +15,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: bench_sha256_file <file> [reps]\n");
     return 1;
   }
-  const int reps = argc == 3 ? std::atoi(argv[2]) : 3;
+  const long reps = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 3;
   const auto os = vostal::make_native_platform();
   const vostal::OsString path = argv[1];
   std::string hex;
-  for (int i = 0; i < reps; ++i) {
+  for (long i = 0; i < reps; ++i) {
     const auto start = std::chrono::steady_clock::now();
     const auto digest = os->sha256_file(path);
     const auto stop = std::chrono::steady_clock::now();

@@ -61,7 +61,7 @@ Fixture make_fixture() {
 
   update_proto::SignedManifest manifest{f.body_bytes, {}};
   auto add = [&](std::size_t key, std::vector<std::uint8_t> sig, bool verified) {
-    if (verified) f.verifications.push_back({f.keys[key].public_key, sig});
+    if (verified) f.verifications.emplace_back(f.keys[key].public_key, sig);
     manifest.signatures.push_back({f.keys[key].key_id, std::move(sig)});
   };
   for (std::size_t k = 0; k < 3; ++k) add(k, vostal::sign_ed25519_vector(seeds[k], f.body_bytes), true);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ranges>
+
 #include "driver_test_support.hpp"
 #include "fake_platform.hpp"
 #include "program_search.hpp"
@@ -45,9 +47,9 @@ TEST(ProgramSearch, BareNameSearchOrder) {
   fake.path_dirs = {os("/p1"), os("/p2")};
   const std::vector<OsString> order = {os("/own"), os("/sys1"), os("/sys2"), os("/p1"), os("/p2")};
   // Fill the directories from the back: each time the earliest one wins.
-  for (auto dir = order.rbegin(); dir != order.rend(); ++dir) {
-    fake.files[join_path(*dir, name)] = "";
-    EXPECT_EQ(find_program(fake, os("tool")), join_path(*dir, name));
+  for (const auto& dir : std::views::reverse(order)) {
+    fake.files[join_path(dir, name)] = "";
+    EXPECT_EQ(find_program(fake, os("tool")), join_path(dir, name));
   }
 }
 

@@ -52,6 +52,7 @@ int update(const fs::path& self, const fs::path& source, const fs::path& swap) {
   std::vector<std::string> arguments{swap.string(), self.string(), staged.string(), std::to_string(::getpid()),
                                      manifest.string()};
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (auto& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   pid_t pid = 0;

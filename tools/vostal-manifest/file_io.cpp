@@ -12,7 +12,7 @@ namespace {
 
 // Files the tool reads are manifests, bodies and seeds: small. A limit keeps
 // a wrong argument (a disk image, a device) from being read into memory.
-constexpr std::uintmax_t kMaxInputBytes = 64 * 1024 * 1024;
+constexpr std::uintmax_t kMaxInputBytes = std::uintmax_t{64} * 1024 * 1024;
 
 std::string random_suffix() {
   std::random_device source;

@@ -54,7 +54,7 @@ std::expected<std::int64_t, std::string> parse_rfc3339(std::string_view text) {
     return std::unexpected(quoted(text) + " is not a valid date and time");
   }
   const auto days = std::chrono::sys_days(date).time_since_epoch().count();
-  return static_cast<std::int64_t>(days) * 86400 + hour * 3600 + minute * 60 + second;
+  return static_cast<std::int64_t>(days) * 86400 + std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second;
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ std::expected<std::int64_t, std::string> parse_duration(std::string_view text) {
     case 'm': unit = 60; break;
     case 'h': unit = 3600; break;
     case 'd': unit = 86400; break;
-    case 'w': unit = 7 * 86400; break;
+    case 'w': unit = std::int64_t{7} * 86400; break;
     default: return std::unexpected(bad);
   }
   const std::string_view count_text = text.substr(0, text.size() - 1);

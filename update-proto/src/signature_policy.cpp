@@ -48,11 +48,11 @@ std::vector<EntryVerdict> examine_signatures(const SignedManifest& manifest,
   // Every entry is examined, also once the threshold is reached, so that a
   // report shows them all; the outcome would be the same either way.
   for (const ManifestSignature& entry : manifest.signatures) {
-    const TrustedKey* key = nullptr;
+    const TrustedKey* key = find_key(keys, entry.key_id);
     EntryVerdict verdict;
     if (revoked.contains(entry.key_id)) {
       verdict = EntryVerdict::Revoked;
-    } else if ((key = find_key(keys, entry.key_id)) == nullptr) {
+    } else if (key == nullptr) {
       verdict = EntryVerdict::UnknownId;
     } else if (is_empty_slot(*key)) {
       verdict = EntryVerdict::EmptySlot;
