@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <type_traits>
 
 #include "e2e_process.hpp"
 #include "pre_swap_verification.hpp"
@@ -20,6 +21,8 @@ namespace {
 using namespace std::chrono_literals;
 using vostal::testing::ManifestRecipe;
 using vostal::testing::make_manifest;
+
+constexpr bool ON_WINDOWS = std::is_same_v<OsChar, wchar_t>;
 
 fs::path utf8_path(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
@@ -344,7 +347,11 @@ TEST(EndToEnd, ParentPidIsPassedOnByValue) {
 }
 
 TEST(EndToEnd, PathsWithSpacesQuotesAndNonAsciiCharacters) {
-  const std::string name = "dir with \"quotes\", spaces and \xc3\xbcn\xc3\xaf\x63\xc3\xb6\x64\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";
+  // Windows allows no double quote in a file name; there the status file's
+  // escaping shows on the backslashes of the path instead.
+  const std::string name = ON_WINDOWS ? "dir with 'apostrophes', spaces, %PATH% & \xc3\xbcn\xc3\xaf\x63\xc3\xb6\x64\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac"
+                                      : "dir with \"quotes\", spaces and \xc3\xbcn\xc3\xaf\x63\xc3\xb6\x64\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac";
+  const std::string escaped_in_status = ON_WINDOWS ? "\\\\" + executable_file_name("app-v2") : "dir with \\\"quotes\\\"";
   {
     Sandbox box(name);
     box.sign();
@@ -359,7 +366,7 @@ TEST(EndToEnd, PathsWithSpacesQuotesAndNonAsciiCharacters) {
     EXPECT_TRUE(marker->ends_with("argv " + utf8_of(box.current_exe) + "\n")) << *marker;
   }
   {
-    // A failure whose message holds the path: the status file escapes its quotes.
+    // A failure whose message holds the path: the status file escapes it.
     Sandbox box(name);
     box.sign();
     fs::remove(box.new_exe);
@@ -368,7 +375,90 @@ TEST(EndToEnd, PathsWithSpacesQuotesAndNonAsciiCharacters) {
     const std::string message = utf8_of(box.new_exe) + ": " + error_text(SystemFailure::not_found);
     EXPECT_TRUE(done.standard_error.ends_with("'binary_read': " + message + "\n"));
     EXPECT_EQ(read_file(box.status()), status_json("binary_read", message));
-    EXPECT_NE(read_file(box.status())->find("dir with \\\"quotes\\\""), std::string::npos);
+    EXPECT_NE(read_file(box.status())->find(escaped_in_status), std::string::npos) << *read_file(box.status());
+  }
+}
+
+TEST(EndToEnd, ReadOnlyOldBackupIsReplaced) {
+  Sandbox box;
+  box.sign();
+  write_file(box.backup(), "an earlier backup, read-only");
+  // On Windows this sets the read-only attribute, which DeleteFileW refuses.
+  fs::permissions(box.backup(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+
+  const auto done = box.run_swap(std::to_string(gone_pid()));
+
+  EXPECT_EQ(done.exit_code, 0) << done.standard_error;
+  EXPECT_TRUE(holds(box.backup(), box.old_bytes));
+  EXPECT_TRUE(holds(box.current_exe, box.new_bytes));
+}
+
+TEST(EndToEnd, CurrentExeWithoutExtensionStartsTheExeBesideIt) {
+  for (const bool exe_beside : {true, false}) {
+    SCOPED_TRACE(exe_beside ? "app.exe beside app" : "app alone");
+    Sandbox box;
+    const fs::path bare = box.app / "app";
+    if (box.current_exe != bare) fs::rename(box.current_exe, bare);
+    box.current_exe = bare;
+    // A copy of version 1 as app.exe: the marker tells which file ran.
+    if (exe_beside) fs::copy_file(E2E_PROBE_V1, box.app / "app.exe");
+    box.sign();
+
+    const auto done = box.run_swap(std::to_string(gone_pid()));
+
+    EXPECT_EQ(done.exit_code, 0) << done.standard_error;
+    EXPECT_TRUE(done.standard_error.ends_with("[updater] swap done, launching " + utf8_of(bare) + "\n[updater] launched\n"))
+        << done.standard_error;
+    EXPECT_TRUE(holds(bare, box.new_bytes));
+    const auto marker = read_file(box.marker);
+    ASSERT_TRUE(marker);
+    EXPECT_TRUE(marker->starts_with(exe_beside ? "version 1\n" : "version 2\n")) << *marker;
+    EXPECT_TRUE(marker->ends_with("argv " + utf8_of(bare) + "\n")) << *marker;
+  }
+}
+
+// Runs the rest of a scope in another working directory.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
+  WorkingDirectory(const WorkingDirectory&) = delete;
+  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+  ~WorkingDirectory() { fs::current_path(previous_); }
+
+ private:
+  fs::path previous_;
+};
+
+TEST(EndToEnd, RelativePathsResolveAgainstTheWorkingDirectory) {
+  for (const bool staged_missing : {false, true}) {
+    SCOPED_TRACE(staged_missing ? "verification fails" : "success");
+    Sandbox box;
+    box.sign();
+    if (staged_missing) fs::remove(box.new_exe);
+    const WorkingDirectory in_root(box.root);
+    const fs::path app = fs::path("app");
+    const std::string current_exe = utf8_of(app / executable_file_name("app"));
+    const std::string new_exe = utf8_of(app / executable_file_name("app-v2"));
+    const auto pid = gone_pid();
+
+    const auto done = run_program(E2E_SWAP, {current_exe, new_exe, std::to_string(pid), utf8_of(app / "app.manifest")},
+                                  {{"VOSTAL_PROBE_MARKER", box.marker.string()}});
+
+    if (staged_missing) {
+      EXPECT_EQ(done.exit_code, 3);
+      const std::string message = new_exe + ": " + error_text(SystemFailure::not_found);
+      EXPECT_EQ(done.standard_error, waiting_line(pid) + "[updater] pre-swap verification failed at 'binary_read': " + message + "\n");
+      EXPECT_EQ(read_file(box.status()), status_json("binary_read", message));
+      EXPECT_TRUE(holds(box.current_exe, box.old_bytes));
+    } else {
+      EXPECT_EQ(done.exit_code, 0) << done.standard_error;
+      EXPECT_EQ(done.standard_error,
+                waiting_line(pid) + SWAPPING + "[updater] swap done, launching " + current_exe + "\n[updater] launched\n");
+      EXPECT_TRUE(holds(box.current_exe, box.new_bytes));
+      EXPECT_TRUE(holds(box.backup(), box.old_bytes));
+      EXPECT_EQ(read_file(box.marker), "version 2\ncwd " + fs::current_path().string() + "\nargv " + current_exe + "\n");
+    }
   }
 }
 
