@@ -20,3 +20,26 @@ ctest --preset asan -j2
 bash scripts/fuzz.sh "${VOSTAL_CI_FUZZ_SECONDS:-60}"
 # clang-tidy and cppcheck over our code, from the native build's compile commands.
 bash scripts/lint.sh
+
+# --- Windows: the cross build and its suite under Wine -----------------------
+# The mingw-w64 cross build (preset windows, build/windows) with a static
+# libsodium cross-built from Debian's source package into build/_cache (kept
+# between runs). CTest runs every test program under Wine, in a prefix of our
+# own under build/windows with one wineserver for the whole run, shut down at
+# the end. Then cpack makes the release zip, whose content is checked.
+ensure_windows_deps
+bash scripts/build-libsodium-mingw.sh >/dev/null
+cmake --preset windows
+cmake --build --preset windows
+(
+  source scripts/lib/wine.sh
+  wine_setup "$PWD/build/windows/wineprefix"
+  ctest --preset windows -j2
+)
+(cd build/windows && cpack >/dev/null)
+zip_listing=$(cmake -E tar tf build/windows/package/vostal-swap-*-win64.zip | sort | tr '\n' ' ')
+if [ "$zip_listing" != "README.md vostal-manifest.exe vostal-swap.exe " ]; then
+  echo "the release zip holds: $zip_listing" >&2
+  exit 1
+fi
+echo "release zip: $(ls build/windows/package/vostal-swap-*-win64.zip)"

@@ -8,6 +8,19 @@
 namespace vostal::testing {
 namespace {
 
+// Text that is not valid in the OS's encoding: `valid` followed by
+// `posix_bytes` where arguments are bytes, by an unpaired surrogate where
+// they are UTF-16.
+OsString not_text(std::string_view valid, std::string_view posix_bytes) {
+  OsString text = os(valid);
+  if constexpr (sizeof(OsChar) == 1) {
+    text.append(posix_bytes.begin(), posix_bytes.end());
+  } else {
+    text.push_back(static_cast<OsChar>(0xD800));
+  }
+  return text;
+}
+
 TEST(CommandLine, RefusalsInArgumentOrder) {
   const struct {
     std::vector<OsString> argv;
@@ -21,10 +34,10 @@ TEST(CommandLine, RefusalsInArgumentOrder) {
       {argv_of({"a", "b", "12x", "m"}), "bad parent_pid '12x'\n"},
       {argv_of({"a", "b", " 5"}), "bad parent_pid ' 5'\n"},
       {argv_of({"a", "b", "5"}), "missing manifest_path\n"},
-      {argv_of({"a\xff", "b", "5", "m"}), "current_exe is not valid Unicode text\n"},
-      {argv_of({"a", "b\xc0\x80", "5", "m"}), "new_exe is not valid Unicode text\n"},
-      {argv_of({"a", "b", "5\xed\xa0\x80", "m"}), "parent_pid is not valid Unicode text\n"},
-      {argv_of({"a", "b", "5", "\xf4\x90\x80\x80"}), "manifest_path is not valid Unicode text\n"},
+      {{os("vostal-swap"), not_text("a", "\xff"), os("b"), os("5"), os("m")}, "current_exe is not valid Unicode text\n"},
+      {{os("vostal-swap"), os("a"), not_text("b", "\xc0\x80"), os("5"), os("m")}, "new_exe is not valid Unicode text\n"},
+      {{os("vostal-swap"), os("a"), os("b"), not_text("5", "\xed\xa0\x80"), os("m")}, "parent_pid is not valid Unicode text\n"},
+      {{os("vostal-swap"), os("a"), os("b"), os("5"), not_text("", "\xf4\x90\x80\x80")}, "manifest_path is not valid Unicode text\n"},
   };
   for (const auto& c : cases) {
     const auto result = read_command_line(c.argv);
@@ -34,7 +47,9 @@ TEST(CommandLine, RefusalsInArgumentOrder) {
 }
 
 TEST(CommandLine, AcceptsFourArgumentsAndIgnoresMore) {
-  const auto args = read_command_line(argv_of({"C:\\App\\app.exe", "", "+0042", "m f", "extra", "\xff"}));
+  auto argv = argv_of({"C:\\App\\app.exe", "", "+0042", "m f", "extra"});
+  argv.push_back(not_text("", "\xff"));  // not even checked
+  const auto args = read_command_line(argv);
   ASSERT_TRUE(args);
   EXPECT_EQ(args->current_exe, os("C:\\App\\app.exe"));
   EXPECT_EQ(args->new_exe, os(""));  // an empty path is accepted here

@@ -33,7 +33,7 @@ TEST_F(ParentWait, ParentAlreadyGone) {
   EXPECT_EQ(fake.runs.size(), 1u);
   EXPECT_EQ(fake.sleeps, (std::vector<milliseconds>{800ms}));
   EXPECT_EQ(fake.standard_error, "[updater] waiting for parent PID 4321 to exit...\n");
-  EXPECT_EQ(fake.runs[0].program, os("/app/tasklist") + OsString(BARE_PROGRAM_SUFFIX));
+  EXPECT_EQ(fake.runs[0].program, join_path(os("/app"), os("tasklist") + OsString(BARE_PROGRAM_SUFFIX)));
   EXPECT_EQ(fake.runs[0].arguments, (std::vector<OsString>{os("/NH"), os("/FO"), os("CSV"), os("/FI"), os("PID eq 4321")}));
   EXPECT_EQ(fake.runs[0].kill_at, start + 30s);
 }

@@ -149,7 +149,7 @@ TEST(VerificationFailure, CleansUpThenWritesTheStatusThenExits) {
     fake.files[os("/app/m")] = c.manifest;
     EXPECT_EQ(run(fake, argv_of({"/app/app", "/app/app.new", "77", "/app/m"})), c.exit);
     EXPECT_EQ(fake.files, (std::map<OsString, std::string>{{os("/app/app"), "version 1"},
-                                                            {os("/app/tasklist"), "#tasklist"},
+                                                            {join_path(os("/app"), os("tasklist") + OsString(BARE_PROGRAM_SUFFIX)), "#tasklist"},
                                                             {os("/app/app.swap-status"), fake.files[os("/app/app.swap-status")]}}));
     const auto tail = std::vector<std::string>(fake.log.end() - 4, fake.log.end());
     EXPECT_TRUE(tail[0].starts_with("stderr [updater] pre-swap verification failed at '" + c.stage + "': ")) << tail[0];
