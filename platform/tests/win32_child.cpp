@@ -35,8 +35,9 @@ bool write_all(HANDLE handle, std::string_view bytes) {
 }
 
 int write_marker(int argc, wchar_t** argv) {
-  const wchar_t* marker = _wgetenv(L"VOSTAL_CHILD_MARKER");
-  if (marker == nullptr) return 2;
+  wchar_t marker[32768];
+  const DWORD marker_length = GetEnvironmentVariableW(L"VOSTAL_CHILD_MARKER", marker, 32768);
+  if (marker_length == 0 || marker_length >= 32768) return 2;
   std::string content;
   for (int i = 0; i < argc; ++i) content += "argv " + vostal::to_utf8(argv[i]) + "\n";
   wchar_t cwd[32768];

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,14 @@ std::string utf8(std::wstring_view text) {
   return out;
 }
 
+// The variable's value, or nothing when it is not set.
+std::optional<std::wstring> environment(const wchar_t* name) {
+  wchar_t value[32768];
+  const DWORD length = GetEnvironmentVariableW(name, value, 32768);
+  if (length == 0 || length >= 32768) return std::nullopt;
+  return std::wstring(value, length);
+}
+
 bool write_all(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;
@@ -41,13 +50,13 @@ bool write_all(HANDLE handle, std::string_view bytes) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (const wchar_t* sleep = _wgetenv(L"VOSTAL_PROBE_SLEEP_MS")) {
-    Sleep(static_cast<DWORD>(std::wcstoul(sleep, nullptr, 10)));
+  if (const auto sleep = environment(L"VOSTAL_PROBE_SLEEP_MS")) {
+    Sleep(static_cast<DWORD>(std::wcstoul(sleep->c_str(), nullptr, 10)));
     return 0;
   }
   write_all(GetStdHandle(STD_OUTPUT_HANDLE), "relaunch probe version " + std::to_string(PROBE_VERSION) + "\n");
-  const wchar_t* marker = _wgetenv(L"VOSTAL_PROBE_MARKER");
-  if (marker == nullptr) return 2;
+  const auto marker = environment(L"VOSTAL_PROBE_MARKER");
+  if (!marker) return 2;
 
   std::string content = "version " + std::to_string(PROBE_VERSION) + "\n";
   wchar_t cwd[32768];
@@ -56,11 +65,11 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 0; i < argc; ++i) content += "argv " + utf8(argv[i]) + "\n";
 
   // Renamed into place whole, so a reader never sees half a marker.
-  const std::wstring partial = std::wstring(marker) + L".partial";
+  const std::wstring partial = *marker + L".partial";
   const HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 3;
   const bool written = write_all(file, content);
   CloseHandle(file);
-  if (!written || !MoveFileExW(partial.c_str(), marker, MOVEFILE_REPLACE_EXISTING)) return 3;
+  if (!written || !MoveFileExW(partial.c_str(), marker->c_str(), MOVEFILE_REPLACE_EXISTING)) return 3;
   return 0;
 }
