@@ -69,11 +69,15 @@ UniqueHandle open_for_reading(const OsString& path) {
 }
 
 // Opened for deletion or renaming only: no read or write access, so an
-// executable that is running can still be opened this way.
-UniqueHandle open_for_delete(const OsString& path, DWORD extra_access = 0) {
-  return UniqueHandle(CreateFileW(path.c_str(), DELETE | SYNCHRONIZE | extra_access, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
+// executable that is running can still be opened this way. A link is opened
+// itself, not what it points to. Only a rename may open a directory (as
+// MoveFileExW may move one); a delete must not remove an empty directory
+// that happens to stand at a file's path.
+enum class Opening { for_rename, for_delete };
+UniqueHandle open_for_delete(const OsString& path, Opening opening) {
+  const DWORD flags =
+      FILE_FLAG_OPEN_REPARSE_POINT | (opening == Opening::for_rename ? FILE_FLAG_BACKUP_SEMANTICS : 0);
+  return UniqueHandle(CreateFileW(path.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
 // A path the kernel resolves the same way wherever it is used: the handle
@@ -113,7 +117,7 @@ BOOL set_rename_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_class, DWORD fl
 // The handle-based rename: for files MoveFileExW refuses with access denied
 // but that can still be opened for deletion.
 bool rename_by_handle(const OsString& from, const OsString& to, DWORD& error) {
-  UniqueHandle file = open_for_delete(from);
+  UniqueHandle file = open_for_delete(from, Opening::for_rename);
   if (!file) {
     error = GetLastError();
     return false;
@@ -132,7 +136,7 @@ bool rename_by_handle(const OsString& from, const OsString& to, DWORD& error) {
 }
 
 bool delete_by_handle(const OsString& path) {
-  UniqueHandle file = open_for_delete(path);
+  UniqueHandle file = open_for_delete(path, Opening::for_delete);
   if (!file) return false;
   FILE_DISPOSITION_INFO_EX ex{};
   ex.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |

@@ -251,6 +251,18 @@ TEST_F(Win32PlatformTest, DeleteRemovesReadOnlyFiles) {
   EXPECT_EQ(missing.error().code, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
+TEST_F(Win32PlatformTest, DeleteLeavesADirectoryAlone) {
+  // DeleteFileW answers a directory with access denied, as it does a
+  // read-only file; the fallback must not remove the (empty) directory.
+  // (Windows 10 would, through FileDispositionInfoEx; Wine 8 refuses on its
+  // own, so there this holds either way.)
+  fs::create_directories(dir_ / "empty");
+  const auto deleted = os_->delete_file(path(L"empty"));
+  ASSERT_FALSE(deleted);
+  EXPECT_EQ(deleted.error().code, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(fs::is_directory(dir_ / "empty"));
+}
+
 TEST_F(Win32PlatformTest, DeleteThatFailsLeavesAReadOnlyFileReadOnly) {
   write_file(path(L"held"), "x");
   ASSERT_TRUE(SetFileAttributesW(path(L"held").c_str(), FILE_ATTRIBUTE_READONLY));

@@ -379,6 +379,14 @@ TEST(EndToEnd, PathsWithSpacesQuotesAndNonAsciiCharacters) {
   }
 }
 
+TEST(EndToEnd, ArgumentsAreNotExpandedAsWildcards) {
+  // The C runtime of the Windows build could glob "*" into file names; the
+  // argument must arrive as it was given.
+  const auto done = run_program(E2E_SWAP, {"a", "b", "*"});
+  EXPECT_EQ(done.exit_code, 1);
+  EXPECT_EQ(done.standard_error, "bad parent_pid '*'\n");
+}
+
 TEST(EndToEnd, ReadOnlyOldBackupIsReplaced) {
   Sandbox box;
   box.sign();
