@@ -199,7 +199,7 @@ struct CapturePipe {
   UniqueHandle event;
   OVERLAPPED overlapped{};
   std::string* sink = nullptr;
-  char buffer[4096];
+  char buffer[64 * 1024];
   bool pending = false;
   bool open = true;
 };
@@ -306,6 +306,7 @@ class Win32Platform final : public Platform {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
       DWORD written = 0;
       if (!WriteFile(file.get(), bytes.data(), chunk, &written, nullptr)) return std::unexpected(last_os_error());
+      if (written == 0) return std::unexpected(os_error(ERROR_WRITE_FAULT));  // no progress: do not spin
       bytes.remove_prefix(written);
     }
     return {};
@@ -517,7 +518,10 @@ class Win32Platform final : public Platform {
       std::wstring wide = from_utf8(utf8);
       std::wstring_view rest = wide;
       while (!rest.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 8192));
+        std::size_t take = std::min<std::size_t>(rest.size(), 8192);
+        // A surrogate pair is never split between two writes.
+        if (take < rest.size() && rest[take - 1] >= 0xD800 && rest[take - 1] <= 0xDBFF) --take;
+        const DWORD chunk = static_cast<DWORD>(take);
         DWORD written = 0;
         if (!WriteConsoleW(handle, rest.data(), chunk, &written, nullptr) || written == 0) return;
         rest.remove_prefix(written);
