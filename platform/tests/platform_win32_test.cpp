@@ -427,6 +427,41 @@ TEST_F(Win32ChildTest, LaunchedProgramGetsOnlyItsQuotedNameAndInherits) {
   EXPECT_EQ(failed.error().code, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
+TEST_F(Win32PlatformTest, UpdaterRefusesAnArgumentWithAnUnpairedSurrogate) {
+  // What no UTF-8 test can pass: a UTF-16 argument that is not text. It
+  // reaches wmain as it is and is refused there, before any file is touched.
+  const fs::path swap = fs::absolute(WIN32_SWAP);
+  if (!fs::exists(swap)) GTEST_SKIP() << swap << " is not built";
+  write_file(dir_ / "app.exe", "installed");
+  const std::wstring current_exe = path(L"app.exe");
+  std::wstring command_line = L"\"" + swap.native() + L"\" \"" + current_exe + L"\" \"new";
+  command_line.push_back(static_cast<wchar_t>(0xD800));
+  command_line += L".exe\" 42 manifest";
+
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const fs::path captured = dir_ / "stderr.txt";
+  Handle error(CreateFileW(captured.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_NE(error.handle, INVALID_HANDLE_VALUE);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = error.handle;
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(CreateProcessW(swap.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info));
+  CloseHandle(info.hThread);
+  WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(info.hProcess, &status);
+  CloseHandle(info.hProcess);
+  CloseHandle(error.handle);
+  error.handle = INVALID_HANDLE_VALUE;
+
+  EXPECT_EQ(status, 1u);
+  EXPECT_EQ(read_text(captured), "new_exe is not valid Unicode text\n");
+  EXPECT_EQ(read_text(dir_ / "app.exe"), "installed");
+  EXPECT_FALSE(fs::exists(dir_ / "app.exe.swap-status"));
+}
+
 // --- where programs are looked for ------------------------------------------------
 
 TEST_F(Win32PlatformTest, OwnDirectoryIsWhereTheExecutableLies) {

@@ -12,7 +12,8 @@ target_link_libraries(platform_win32_test PRIVATE vostal_platform shell32 GTest:
 target_include_directories(platform_win32_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 target_compile_definitions(platform_win32_test PRIVATE
   WIN32_CHILD="$<TARGET_FILE:platform_win32_child>"
-  WIN32_BIN_DIR="$<TARGET_FILE_DIR:platform_win32_test>")
+  WIN32_BIN_DIR="$<TARGET_FILE_DIR:platform_win32_test>"
+  WIN32_SWAP="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/vostal-swap${CMAKE_EXECUTABLE_SUFFIX}")
 add_dependencies(platform_win32_test platform_win32_child)
 vostal_warnings(platform_win32_test)
 gtest_discover_tests(platform_win32_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit" TIMEOUT 120)
