@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   Bytes tampered = entry(1, body).signature;
   tampered[5] ^= 0x20;
   std::vector<update_proto::ManifestSignature> sixteen;
+  sixteen.reserve(16);
   for (int i = 0; i < 14; ++i) sixteen.push_back({vostal::key_id_from_text("NOBODY__"), Bytes(64, 0x5A)});
   sixteen.push_back(entry(0, body));
   sixteen.push_back(entry(2, body));

@@ -50,17 +50,16 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 symbolizer=$(command -v llvm-symbolizer-19 llvm-symbolizer | head -1 || true)
 [ -n "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH=$symbolizer
 
-failed=0
-summary=()
-for t in "${targets[@]}"; do
+# Two targets at a time (the machine has two cores); each writes its own log
+# and a one-line result that the summary collects in target order.
+fuzz_one() {
+  local t=$1 log="$build/logs/$1.log" rc=0
   mkdir -p "$build/corpus/$t"
-  log="$build/logs/$t.log"
-  echo "== $t: ${seconds}s"
-  rc=0
   "$build/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -use_value_profile=1 \
     -artifact_prefix="$build/artifacts/$t-" \
     "$build/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
+  local execs rate last cov ft corp result
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
@@ -71,13 +70,30 @@ for t in "${targets[@]}"; do
     result=ok
   else
     result="FAILED (exit $rc, see $log)"
-    failed=1
     grep -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error|artifact_prefix|Test unit written)' "$log" | head -20 >&2 || true
   fi
-  summary+=("$(printf '%-30s execs %-10s exec/s %-7s cov %-6s ft %-6s corpus %-12s %s' \
-    "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}" "$result")")
+  printf '%-30s execs %-10s exec/s %-7s cov %-6s ft %-6s corpus %-12s %s\n' \
+    "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}" "$result" >"$build/logs/$t.result"
+  [ $rc -eq 0 ]
+}
+
+failed=0
+running=0
+for t in "${targets[@]}"; do
+  echo "== $t: ${seconds}s"
+  rm -f "$build/logs/$t.result"
+  fuzz_one "$t" &
+  running=$((running + 1))
+  if [ $running -ge 2 ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+done
+while [ $running -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 
 echo "== fuzz summary (${seconds}s per target)"
-printf '%s\n' "${summary[@]}"
+for t in "${targets[@]}"; do cat "$build/logs/$t.result" 2>/dev/null || echo "$t: no result"; done
 exit $failed

@@ -45,8 +45,8 @@ struct Finished {
 
 Finished wait_for(pid_t pid) {
   int status = 0;
-  rusage usage{};
-  while (::wait4(pid, &status, 0, &usage) < 0) {
+  rusage resources{};
+  while (::wait4(pid, &status, 0, &resources) < 0) {
     if (errno != EINTR) {
       std::perror("bench_clock: wait4");
       std::exit(2);
@@ -54,7 +54,7 @@ Finished wait_for(pid_t pid) {
   }
   Finished done;
   done.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  done.maxrss_kib = usage.ru_maxrss;
+  done.maxrss_kib = resources.ru_maxrss;
   return done;
 }
 

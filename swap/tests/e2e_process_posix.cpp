@@ -21,6 +21,7 @@ namespace {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> out;
+  out.reserve(strings.size() + 1);
   for (auto& s : strings) out.push_back(s.data());
   out.push_back(nullptr);
   return out;
@@ -154,7 +155,7 @@ std::string error_text(SystemFailure failure) {
 
 std::optional<fs::path> directory_on_another_file_system(const fs::path& here) {
   struct stat a {}, b {};
-  const fs::path shm = "/dev/shm";
+  fs::path shm = "/dev/shm";
   if (::stat(here.c_str(), &a) != 0 || ::stat(shm.c_str(), &b) != 0 || a.st_dev == b.st_dev) return std::nullopt;
   if (::access(shm.c_str(), W_OK) != 0) return std::nullopt;
   return shm;

@@ -115,7 +115,7 @@ class Sandbox {
   }
 
   Completed run_swap(std::string parent_pid, std::vector<std::string> extra_arguments = {},
-                     fs::path program = E2E_SWAP, StandardError standard_error = StandardError::captured) const {
+                     const fs::path& program = E2E_SWAP, StandardError standard_error = StandardError::captured) const {
     std::vector<std::string> arguments{utf8_of(current_exe), utf8_of(new_exe), std::move(parent_pid), utf8_of(manifest)};
     arguments.insert(arguments.end(), extra_arguments.begin(), extra_arguments.end());
     return run_program(program, arguments, {{"VOSTAL_PROBE_MARKER", marker.string()}}, standard_error);
