@@ -18,7 +18,6 @@
 // Any other arguments are refused with a message and exit status 1.
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -26,31 +25,11 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tasklist_query.hpp"
 
 namespace {
-
-constexpr std::string_view NO_MATCH = "INFO: No tasks are running which match the specified criteria.\n";
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// "PID eq N": the three words in any case, separated by spaces.
-std::optional<std::uint32_t> pid_filter(std::string_view filter) {
-  std::istringstream words{std::string(filter)};
-  std::string field, op, value, extra;
-  if (!(words >> field >> op >> value) || (words >> extra)) return std::nullopt;
-  if (!equals_ignoring_case(field, "PID") || !equals_ignoring_case(op, "eq")) return std::nullopt;
-  std::uint32_t pid = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), pid);
-  if (error != std::errc{} || end != value.data() + value.size()) return std::nullopt;
-  return pid;
-}
 
 std::string read_first_line(const std::string& path) {
   std::ifstream in(path);
@@ -99,47 +78,19 @@ std::optional<ProcessInfo> find_process(std::uint32_t pid) {
   return info;
 }
 
-std::string grouped(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-  return digits;
-}
-
-// CSV field as tasklist writes it: in double quotes, inner quotes doubled.
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-int refuse() {
-  std::fputs(
-      "tasklist: this stand-in answers only: tasklist /NH /FO CSV /FI \"PID eq <pid>\"\n", stderr);
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) return refuse();
-  const std::string_view flags[] = {argv[1], argv[2], argv[3], argv[4]};
-  if (!equals_ignoring_case(flags[0], "/NH") || !equals_ignoring_case(flags[1], "/FO") ||
-      !equals_ignoring_case(flags[2], "CSV") || !equals_ignoring_case(flags[3], "/FI")) {
-    return refuse();
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const auto pid = tasklist::read_query(arguments);
+  if (!pid) {
+    std::fwrite(tasklist::REFUSAL.data(), 1, tasklist::REFUSAL.size(), stderr);
+    return 1;
   }
-  const auto pid = pid_filter(argv[5]);
-  if (!pid) return refuse();
-
-  std::string out;
-  if (const auto info = find_process(*pid)) {
-    out = quoted(info->name) + "," + quoted(std::to_string(*pid)) + "," + quoted("Console") + "," + quoted("1") + "," +
-          quoted(grouped(info->resident_kib) + " K") + "\n";
-  } else {
-    out = NO_MATCH;
-  }
+  const auto info = find_process(*pid);
+  // Linux has no Windows sessions: every process is shown in "Console", 1.
+  const std::string out = info ? tasklist::csv_line(info->name, *pid, "Console", 1, info->resident_kib)
+                               : std::string(tasklist::NO_MATCH);
   std::fwrite(out.data(), 1, out.size(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -28,16 +28,15 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include <charconv>
 #include <cstdint>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tasklist_query.hpp"
 
 namespace {
-
-constexpr std::string_view NO_MATCH = "INFO: No tasks are running which match the specified criteria.\n";
 
 std::string utf8(std::wstring_view text) {
   if (text.empty()) return {};
@@ -47,27 +46,6 @@ std::string utf8(std::wstring_view text) {
   std::string out(static_cast<std::size_t>(need), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), need, nullptr, nullptr);
   return out;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// "PID eq N": the three words in any case, separated by spaces.
-std::optional<std::uint32_t> pid_filter(std::string_view filter) {
-  std::istringstream words{std::string(filter)};
-  std::string field, op, value, extra;
-  if (!(words >> field >> op >> value) || (words >> extra)) return std::nullopt;
-  if (!equals_ignoring_case(field, "PID") || !equals_ignoring_case(op, "eq")) return std::nullopt;
-  std::uint32_t pid = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), pid);
-  if (error != std::errc{} || end != value.data() + value.size()) return std::nullopt;
-  return pid;
 }
 
 struct ProcessInfo {
@@ -102,28 +80,6 @@ std::optional<ProcessInfo> find_process(std::uint32_t pid) {
   return found;
 }
 
-// Built front to back rather than by inserting commas: GCC 12 at -O3 warns
-// falsely (-Wrestrict) about std::string::insert.
-std::string grouped(std::uint64_t value) {
-  const std::string digits = std::to_string(value);
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
-// CSV field as tasklist writes it: in double quotes, inner quotes doubled.
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 bool write_all(DWORD which, std::string_view bytes) {
   const HANDLE handle = GetStdHandle(which);
   while (!bytes.empty()) {
@@ -134,30 +90,20 @@ bool write_all(DWORD which, std::string_view bytes) {
   return true;
 }
 
-int refuse() {
-  write_all(STD_ERROR_HANDLE, "tasklist: this stand-in answers only: tasklist /NH /FO CSV /FI \"PID eq <pid>\"\n");
-  return 1;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 6) return refuse();
-  const std::string flags[] = {utf8(argv[1]), utf8(argv[2]), utf8(argv[3]), utf8(argv[4])};
-  if (!equals_ignoring_case(flags[0], "/NH") || !equals_ignoring_case(flags[1], "/FO") ||
-      !equals_ignoring_case(flags[2], "CSV") || !equals_ignoring_case(flags[3], "/FI")) {
-    return refuse();
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(utf8(argv[i]));
+  const auto pid = tasklist::read_query(arguments);
+  if (!pid) {
+    write_all(STD_ERROR_HANDLE, tasklist::REFUSAL);
+    return 1;
   }
-  const auto pid = pid_filter(utf8(argv[5]));
-  if (!pid) return refuse();
-
-  std::string out;
-  if (const auto info = find_process(*pid)) {
-    out = quoted(info->name) + "," + quoted(std::to_string(*pid)) + "," +
-          quoted(info->session == 0 ? "Services" : "Console") + "," + quoted(std::to_string(info->session)) + "," +
-          quoted(grouped(info->working_set_kib) + " K") + "\n";
-  } else {
-    out = NO_MATCH;
-  }
+  const auto info = find_process(*pid);
+  const std::string out =
+      info ? tasklist::csv_line(info->name, *pid, info->session == 0 ? "Services" : "Console", info->session,
+                                info->working_set_kib)
+           : std::string(tasklist::NO_MATCH);
   return write_all(STD_OUTPUT_HANDLE, out) ? 0 : 1;
 }
