@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
       {"k2-tampered-k1-k3", manifest(body, {{ids[1], tampered}, entry(0, body), entry(2, body)})},
       {"unknown-id-k1", manifest(body, {{vostal::key_id_from_text("DEV-K04_"), entry(1, body).signature},
                                         entry(0, body)})},
-      {"spec-version-3", manifest(version3_body, {entry(0, version3_body), entry(1, version3_body)})},
+      {"layout-version-3", manifest(version3_body, {entry(0, version3_body), entry(1, version3_body)})},
       {"trailing-body-bytes", manifest(trailing_body, {entry(0, trailing_body), entry(2, trailing_body)})},
       {"sigs-over-body-without-trailing", manifest(trailing_body, {entry(0, body), entry(2, body)})},
       {"sixteen-entries", manifest(body, sixteen)},

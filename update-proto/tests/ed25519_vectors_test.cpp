@@ -298,7 +298,7 @@ TEST_F(Ed25519Vectors, WycheproofVerdictsEqualTheExpectedResult) {
 }
 
 TEST_F(Ed25519Vectors, SpeccheckAcceptsOnlyTheMixedOrderCase) {
-  const JsonValue doc = load_vectors("speccheck_cases.json");
+  const JsonValue doc = load_vectors("taming_eddsas_cases.json");
   ASSERT_EQ(doc.kind, JsonValue::Kind::Array);
   ASSERT_EQ(doc.items.size(), 12u);
   for (std::size_t i = 0; i < doc.items.size(); ++i) {
