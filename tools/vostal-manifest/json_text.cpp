@@ -2,23 +2,11 @@
 
 #include <cstdio>
 
-#include "manifest_encoder.hpp"
 #include "update_proto/byte_reader.hpp"
 
 namespace vostal::manifest_tool {
-namespace {
-
-bool is_well_formed_utf8(std::string_view text) {
-  ByteWriter writer;
-  writer.write_string(text);
-  update_proto::ByteReader reader(writer.bytes());
-  return reader.read_string().has_value();
-}
-
-}  // namespace
-
 std::string json_string(std::string_view text) {
-  const bool well_formed = is_well_formed_utf8(text);
+  const bool well_formed = update_proto::is_well_formed_utf8(text);
   std::string out = "\"";
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);

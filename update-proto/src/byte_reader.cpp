@@ -5,11 +5,9 @@
 #include <algorithm>
 
 namespace update_proto {
-namespace {
 
-// Well-formed UTF-8 in the RFC 3629 sense: no overlong forms, no surrogates
-// (U+D800..U+DFFF), nothing above U+10FFFF. The second byte's allowed range
-// depends on the lead byte; every later continuation byte is 80..BF.
+// The second byte's allowed range depends on the lead byte; every later
+// continuation byte is 80..BF.
 bool is_well_formed_utf8(std::span<const std::uint8_t> text) noexcept {
   std::size_t i = 0;
   const std::size_t n = text.size();
@@ -53,7 +51,10 @@ bool is_well_formed_utf8(std::span<const std::uint8_t> text) noexcept {
   return true;
 }
 
-}  // namespace
+bool is_well_formed_utf8(std::string_view text) noexcept {
+  return is_well_formed_utf8(
+      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
 
 ByteReader::ByteReader(std::span<const std::uint8_t> bytes) noexcept
     : pos_(bytes.data()), end_(bytes.data() + bytes.size()) {}

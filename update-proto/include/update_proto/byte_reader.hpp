@@ -24,6 +24,11 @@ enum class DecodeError {
   InvalidUtf8,
 };
 
+// Well-formed UTF-8 in the RFC 3629 sense: no overlong forms, no surrogates
+// (U+D800..U+DFFF), nothing above U+10FFFF. The rule text fields are held to.
+bool is_well_formed_utf8(std::span<const std::uint8_t> text) noexcept;
+bool is_well_formed_utf8(std::string_view text) noexcept;
+
 // The whole display form of a decode error, e.g.
 // "Hit the end of buffer, expected more data".
 std::string_view to_string(DecodeError error) noexcept;
